@@ -1,0 +1,4 @@
+#include "platform/platform.h"
+
+// POSIX paths.
+extern const char PathSeparator = '/';
