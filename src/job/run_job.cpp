@@ -1,6 +1,7 @@
 #include "job/run_job.h"
 
 #include <array>
+#include <cstdarg>
 #include <cstdio>
 
 #include "job/expand_params.h"
@@ -21,10 +22,14 @@ constexpr char TooLongFormat[] =
     "job was not started.\nThe file will not be removed.";
 constexpr unsigned LongestExitCode = 0xFFFFFFFF;  // the most digits, decimal and hexadecimal
 
-template <typename... Args>
-bool FormatFits(std::span<char> buffer, const char* format, Args... args)
+// Formats into `buffer`, never past it; true when the whole text fitted.
+__attribute__((format(printf, 2, 3))) bool FormatFits(std::span<char> buffer, const char* format,
+                                                      ...)
 {
-    const int length = std::snprintf(buffer.data(), buffer.size(), format, args...);
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    va_end(args);
     return length >= 0 && static_cast<std::size_t>(length) < buffer.size();
 }
 
