@@ -6,6 +6,7 @@
 
 #include "job/expand_params.h"
 #include "job/failure_code.h"
+#include "job/name_check.h"
 #include "platform/platform.h"
 
 namespace {
@@ -19,6 +20,9 @@ constexpr char UnknownOutcomeFormat[] =
     "removed.";
 constexpr char TooLongFormat[] =
     "The command line for %s, or its error notice, would be longer than %u characters, so the "
+    "job was not started.\nThe file will not be removed.";
+constexpr char UnsafeNameFormat[] =
+    "The name of %s holds a character that the command line of %s cannot carry safely, so the "
     "job was not started.\nThe file will not be removed.";
 constexpr unsigned LongestExitCode = 0xFFFFFFFF;  // the most digits, decimal and hexadecimal
 
@@ -82,12 +86,17 @@ bool WaitForJob(HANDLE process)
 
 void RunJob(const Settings& settings, const char* fullPath, const char* name)
 {
+    if (!IsNameSafeToRun(settings.ExecutableName.data(), name)) {
+        std::array<char, 3 * TextBufferSize> notice{};
+        FormatFits(notice, UnsafeNameFormat, fullPath, settings.ExecutableName.data());
+        MessageBoxA(nullptr, notice.data(), "Could not execute:", MB_OK);
+        return;
+    }
     std::array<char, ExpansionBufferSize> expansion{};
     TextBuffer commandLine{};
     if (!BuildCommandLine(settings, fullPath, name, expansion, commandLine)) {
         std::array<char, 2 * TextBufferSize> notice{};
-        std::snprintf(notice.data(), notice.size(), TooLongFormat, fullPath,
-                      static_cast<unsigned>(TextBufferSize - 1));
+        FormatFits(notice, TooLongFormat, fullPath, static_cast<unsigned>(TextBufferSize - 1));
         MessageBoxA(nullptr, notice.data(), "Could not execute:", MB_OK);
         return;
     }

@@ -1,0 +1,17 @@
+#pragma once
+
+// Whether a file's name can be handed to `executableName` on a command line
+// without being split, merged with other arguments or acted on by a command
+// interpreter. Names that cannot are never run.
+//
+// Never carried: a double quote, a backslash (it escapes a quote that the
+// template may put right after the name) and the control characters 0x01 to
+// 0x1F and 0x7F. Windows forbids all of them in names; other platforms allow
+// them, and there a name such as `a" "-rf` would add arguments.
+//
+// When the program is a batch file (.bat or .cmd), the command interpreter
+// runs its command line and acts on & | < > ^ ( ) wherever they stand outside
+// quotes, and expands % and ! even inside them; since a name is quoted only
+// when some blank turns quoting on, any of these in a name could run commands
+// of the dropper's choosing.
+bool IsNameSafeToRun(const char* executableName, const char* name);
