@@ -71,13 +71,13 @@ void ExpandSequence(Output& out, std::string_view sequence, const File& file)
     }
     for (const char c : sequence) {
         switch (UpperAscii(c)) {
-        case 'F': out.Put(file.fullPath); break;
-        case 'P': out.Put(file.dropFolder); break;
-        case 'N': out.Put(BaseName(file)); break;
-        case 'E':
-        case 'X': out.Put(Extension(file)); break;
-        case 'Q': break;
-        default: out.Put(c); break;
+            case 'F': out.Put(file.fullPath); break;
+            case 'P': out.Put(file.dropFolder); break;
+            case 'N': out.Put(BaseName(file)); break;
+            case 'E':
+            case 'X': out.Put(Extension(file)); break;
+            case 'Q': break;
+            default: out.Put(c); break;
         }
     }
     if (quoted) {

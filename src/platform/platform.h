@@ -112,7 +112,8 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
 using LPMSG = MSG*;
 
 // Notification.
-HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR lpPathName, BOOL bWatchSubtree, DWORD dwNotifyFilter);
+HANDLE WINAPI FindFirstChangeNotificationA(LPCSTR lpPathName, BOOL bWatchSubtree,
+                                           DWORD dwNotifyFilter);
 BOOL WINAPI FindNextChangeNotification(HANDLE hChangeHandle);
 BOOL WINAPI FindCloseChangeNotification(HANDLE hChangeHandle);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);

@@ -11,14 +11,14 @@ using TextBuffer = std::array<char, TextBufferSize>;
 
 // The start-up values, read once from the command line and only read after.
 struct Settings {
-    TextBuffer ExecutableName;   // the program run for each file; never empty
-    TextBuffer OptionsText;      // "FailureRange,Priority" as typed; may be empty
-    TextBuffer Dirname;          // the drop folder, less one trailing separator
-    const char* OtherParams;     // the template: the untouched rest of the command line
-    std::uint32_t FailureFrom;   // failure range, as 32-bit patterns (-1 is 0xFFFFFFFF)
+    TextBuffer ExecutableName;  // the program run for each file; never empty
+    TextBuffer OptionsText;     // "FailureRange,Priority" as typed; may be empty
+    TextBuffer Dirname;         // the drop folder, less one trailing separator
+    const char* OtherParams;    // the template: the untouched rest of the command line
+    std::uint32_t FailureFrom;  // failure range, as 32-bit patterns (-1 is 0xFFFFFFFF)
     std::uint32_t FailureTo;
-    std::uint32_t PriorityClass; // IDLE_, NORMAL_ or HIGH_PRIORITY_CLASS
-    TextBuffer SearchPattern;    // Dirname, the separator and "*.*"
+    std::uint32_t PriorityClass;  // IDLE_, NORMAL_ or HIGH_PRIORITY_CLASS
+    TextBuffer SearchPattern;     // Dirname, the separator and "*.*"
 };
 
 // Fills `settings` from the command-line text (the program's own name already

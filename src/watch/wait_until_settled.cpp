@@ -10,8 +10,8 @@ enum class Hold { Free, Vanished, NeverFree };
 
 HANDLE OpenFile(const char* fullPath, DWORD access)
 {
-    return CreateFileA(fullPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileA(fullPath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Renaming a file to its own name succeeds once no other process holds it

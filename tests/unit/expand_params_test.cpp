@@ -44,28 +44,27 @@ void CheckNamesTable(const std::string& folder, const std::vector<std::string>& 
 
 TEST(ExpandParams, FolderWithoutBlank)
 {
-    CheckNamesTable(
-        "D:\\in", {"report.txt", "my report.txt", "README", "archive.tar.gz"},
-        {
-            {"%1",
-             {"D:\\in\\report.txt", "D:\\in\\my report.txt", "D:\\in\\README",
-              "D:\\in\\archive.tar.gz"}},
-            {"%~qf1",
-             {"D:\\in\\report.txt", "\"D:\\in\\my report.txt\"", "D:\\in\\README",
-              "D:\\in\\archive.tar.gz"}},
-            {"%~p1", {"D:\\in", "D:\\in", "D:\\in", "D:\\in"}},
-            {"%~n1", {"report", "my report", "README", "archive.tar"}},
-            {"%~x1", {"txt", "txt", "", "gz"}},
-            {"%~e1", {"txt", "txt", "", "gz"}},
-            {"%~nx1", {"reporttxt", "my reporttxt", "README", "archive.targz"}},
-            {"%~n.x1", {"report.txt", "my report.txt", "README.", "archive.tar.gz"}},
-            {"%~qn1", {"report", "\"my report\"", "README", "archive.tar"}},
-            {"%~qx1", {"txt", "\"txt\"", "", "gz"}},
-            {"%~q1", {"", "\"\"", "", ""}},
-            {"%~p\\n.bak1",
-             {"D:\\in\\report.bak", "D:\\in\\my report.bak", "D:\\in\\README.bak",
-              "D:\\in\\archive.tar.bak"}},
-        });
+    CheckNamesTable("D:\\in", {"report.txt", "my report.txt", "README", "archive.tar.gz"},
+                    {
+                        {"%1",
+                         {"D:\\in\\report.txt", "D:\\in\\my report.txt", "D:\\in\\README",
+                          "D:\\in\\archive.tar.gz"}},
+                        {"%~qf1",
+                         {"D:\\in\\report.txt", "\"D:\\in\\my report.txt\"", "D:\\in\\README",
+                          "D:\\in\\archive.tar.gz"}},
+                        {"%~p1", {"D:\\in", "D:\\in", "D:\\in", "D:\\in"}},
+                        {"%~n1", {"report", "my report", "README", "archive.tar"}},
+                        {"%~x1", {"txt", "txt", "", "gz"}},
+                        {"%~e1", {"txt", "txt", "", "gz"}},
+                        {"%~nx1", {"reporttxt", "my reporttxt", "README", "archive.targz"}},
+                        {"%~n.x1", {"report.txt", "my report.txt", "README.", "archive.tar.gz"}},
+                        {"%~qn1", {"report", "\"my report\"", "README", "archive.tar"}},
+                        {"%~qx1", {"txt", "\"txt\"", "", "gz"}},
+                        {"%~q1", {"", "\"\"", "", ""}},
+                        {"%~p\\n.bak1",
+                         {"D:\\in\\report.bak", "D:\\in\\my report.bak", "D:\\in\\README.bak",
+                          "D:\\in\\archive.tar.bak"}},
+                    });
 }
 
 TEST(ExpandParams, FolderWithBlankQuotesEveryName)
@@ -144,10 +143,8 @@ TEST(ExpandParams, NamesWithDots)
         std::string extension;
     };
     const DotsCase cases[] = {
-        {".profile", "", "profile"},
-        {"name.", "name", ""},
-        {"a..b", "a.", "b"},
-        {"archive.tar.gz", "archive.tar", "gz"},
+        {".profile", "", "profile"}, {"name.", "name", ""},
+        {"a..b", "a.", "b"},         {"archive.tar.gz", "archive.tar", "gz"},
         {"README", "README", ""},
     };
     for (const DotsCase& row : cases) {
@@ -161,7 +158,9 @@ TEST(ExpandParams, NamesWithDots)
 TEST(ExpandParams, HighBytesAreNeverLetters)
 {
     // 0xE6 and 0xC6 fold to each other in Latin-1 but are not ASCII letters.
-    EXPECT_EQ(Expand("%~\xE6\xC6n1", "D:\\in", "a.b").text, "\xE6\xC6" "a");
+    EXPECT_EQ(Expand("%~\xE6\xC6n1", "D:\\in", "a.b").text,
+              "\xE6\xC6"
+              "a");
 }
 
 // The longest expansion that fits is 4095 characters; one more is reported
@@ -185,9 +184,9 @@ TEST(ExpandParams, ReportsAnExpansionThatDoesNotFit)
         SCOPED_TRACE(row.label);
         std::array<char, ExpansionBufferSize + 1> guard{};
         guard.back() = '#';
-        const bool fits = ExpandParams(std::span<char>(guard.data(), ExpansionBufferSize),
-                                       row.templateText.c_str(), path.c_str(), "report.txt",
-                                       "D:\\in");
+        const bool fits =
+            ExpandParams(std::span<char>(guard.data(), ExpansionBufferSize),
+                         row.templateText.c_str(), path.c_str(), "report.txt", "D:\\in");
         EXPECT_EQ(fits, row.fits);
         EXPECT_EQ(guard.back(), '#');
         EXPECT_LE(std::string(guard.data()).size(), ExpansionBufferSize - 1);
@@ -196,11 +195,11 @@ TEST(ExpandParams, ReportsAnExpansionThatDoesNotFit)
     // A quoted sequence whose closing quote no longer fits is reported too.
     std::array<char, ExpansionBufferSize> output{};
     const std::string quoted = std::string(4095 - 11, 'a') + "%~qn1";  // "my report" + 2 quotes
-    EXPECT_TRUE(ExpandParams(output, quoted.c_str(), "D:\\in\\my report.txt", "my report.txt",
-                             "D:\\in"));
+    EXPECT_TRUE(
+        ExpandParams(output, quoted.c_str(), "D:\\in\\my report.txt", "my report.txt", "D:\\in"));
     const std::string over = std::string(4096 - 11, 'a') + "%~qn1";
-    EXPECT_FALSE(ExpandParams(output, over.c_str(), "D:\\in\\my report.txt", "my report.txt",
-                              "D:\\in"));
+    EXPECT_FALSE(
+        ExpandParams(output, over.c_str(), "D:\\in\\my report.txt", "my report.txt", "D:\\in"));
 }
 
 }  // namespace
