@@ -5,7 +5,7 @@
 namespace {
 
 constexpr std::string_view NeverCarried = "\"\\";
-constexpr std::string_view InterpreterSpecial = "&|<>^()%!";
+constexpr std::string_view InterpreterSpecial = "&|<>^%!";
 
 char LowerAscii(char c)
 {

@@ -10,8 +10,10 @@
 // them, and there a name such as `a" "-rf` would add arguments.
 //
 // When the program is a batch file (.bat or .cmd), the command interpreter
-// runs its command line and acts on & | < > ^ ( ) wherever they stand outside
-// quotes, and expands % and ! even inside them; since a name is quoted only
-// when some blank turns quoting on, any of these in a name could run commands
-// of the dropper's choosing.
+// runs its command line: it acts on & | < > ^ wherever they stand outside
+// quotes, and expands % and ! even inside them. A name is quoted only when
+// some blank turns quoting on, so any of these in a name could run commands of
+// the dropper's choosing. Parentheses are left alone: they only group commands
+// at the start of one or inside a block, never within a program's arguments,
+// and names such as "report (1).txt" are common.
 bool IsNameSafeToRun(const char* executableName, const char* name);

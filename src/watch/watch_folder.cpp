@@ -128,15 +128,14 @@ int WatchFolder(const Settings& settings)
             FindCloseChangeNotification(notification);
             return 0;
         }
-        if (passesWithoutQuiet >= PassesBeforePacing) {
-            Sleep(IdleWaitMs);
-        }
         // A failed wait starts a pass like a change does.
         if (WaitForSingleObject(notification, IdleWaitMs) == WAIT_TIMEOUT) {
             passesWithoutQuiet = 0;
             continue;
         }
-        ++passesWithoutQuiet;
+        if (++passesWithoutQuiet > PassesBeforePacing) {
+            Sleep(IdleWaitMs);
+        }
         if (MakePass(settings, notification) == PassEnd::Stop) {
             FindCloseChangeNotification(notification);
             return 0;
