@@ -9,11 +9,12 @@
 // 0x1F and 0x7F. Windows forbids all of them in names; other platforms allow
 // them, and there a name such as `a" "-rf` would add arguments.
 //
-// When the program is a batch file (.bat or .cmd), the command interpreter
-// runs its command line: it acts on & | < > ^ wherever they stand outside
-// quotes, and expands % and ! even inside them. A name is quoted only when
-// some blank turns quoting on, so any of these in a name could run commands of
-// the dropper's choosing. Parentheses are left alone: they only group commands
-// at the start of one or inside a block, never within a program's arguments,
-// and names such as "report (1).txt" are common.
+// When the job runs through the command interpreter (the program is a batch
+// file, .bat or .cmd, or cmd itself, however Windows would find it: trailing
+// dots and blanks dropped, the name ending at a blank), the interpreter acts
+// on & | < > ^ wherever they stand outside quotes, and expands % and ! even
+// inside them. A name is quoted only when some blank turns quoting on, so any
+// of these in a name could run commands of the dropper's choosing.
+// Parentheses are refused too: a batch file that uses its argument unquoted
+// inside a block (`if exist %1 (...)`) lets `x)else(...` run commands.
 bool IsNameSafeToRun(const char* executableName, const char* name);

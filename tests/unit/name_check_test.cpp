@@ -32,11 +32,21 @@ TEST(IsNameSafeToRun, Table)
         {"run.cmd", "a<b", false},
         {"run.cmd", "a>b", false},
         {"run.cmd", "a^b", false},
-        {"run.cmd", "report (1).txt", true},
+        {"run.cmd", "report (1).txt", false},
+        {"run.cmd", "x)else(echo,hi", false},
         {"run.cmd", "%PATH%", false},
         {"run.cmd", "a!b!", false},
         {"run.cmd", "a,b;c=d", true},  // separate a batch file's arguments, never run anything
         {"run.bat.exe", "a&b", true},
+        {"D:\\tools\\run.bat.", "a&b", false},     // Windows drops trailing dots
+        {"D:\\tools\\run.bat ", "a&b", false},     // and trailing blanks
+        {"D:\\tools\\run.cmd -x", "a&b", false},   // the program ends at the blank
+        {"D:\\tools\\run.cmd\t-x", "a&b", false},  // or at a tab
+        {"cmd", "a&b", false},                     // the interpreter itself
+        {"C:\\Windows\\System32\\CMD.EXE", "a%b", false},
+        {"cmd.exe", "report.txt", true},
+        {"D:\\cmdtools\\conv.exe", "a&b", true},
+        {"D:\\tools\\mycmd.exe", "a&b", true},
     };
     for (const NameCase& row : cases) {
         SCOPED_TRACE("program [" + row.program + "] name [" + row.name + "]");
