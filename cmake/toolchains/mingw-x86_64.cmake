@@ -1,16 +1,4 @@
-# Cross build for Windows with Debian's MinGW-w64 toolchain (x86_64-w64-mingw32).
-set(CMAKE_SYSTEM_NAME Windows)
+# Windows, x86_64: Debian's x86_64-w64-mingw32 toolchain.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(triplet x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triplet}-gcc)
-set(CMAKE_CXX_COMPILER ${triplet}-g++)
-set(CMAKE_RC_COMPILER ${triplet}-windres)
-
-# Headers and libraries come from the toolchain's own tree only; programs
-# (the build's helpers) from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${triplet})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

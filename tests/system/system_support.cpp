@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/exec_arrays.h"
+
 extern char** environ;
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
@@ -112,16 +114,6 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes
     return environment;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& texts)
-{
-    std::vector<char*> pointers;
-    for (std::string& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 }  // namespace
 
 RunningTool::RunningTool(const std::vector<std::string>& arguments, const fs::path& outputFolder,
@@ -131,8 +123,8 @@ RunningTool::RunningTool(const std::vector<std::string>& arguments, const fs::pa
     std::vector<std::string> argumentTexts{SKORVEL_BINARY};
     argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = EnvironmentWith(options.extraEnvironment);
-    std::vector<char*> argv = Pointers(argumentTexts);
-    std::vector<char*> envp = Pointers(environment);
+    std::vector<char*> argv = ExecArray(argumentTexts);
+    std::vector<char*> envp = ExecArray(environment);
     const std::string stdoutPath = (outputFolder / "tool-stdout.txt").string();
     const std::string stderrPath = stderrPath_.string();
     const std::string folder = options.workingFolder.string();

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/exec_arrays.h"
+
 extern char** environ;
 
 namespace wine {
@@ -36,16 +38,6 @@ std::vector<std::string> ChildEnvironment(const std::vector<std::string>& variab
     entries.emplace_back("WINEPREFIX=" SKORVEL_WINE_PREFIX);
     entries.insert(entries.end(), variables.begin(), variables.end());
     return entries;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts)
-{
-    std::vector<char*> pointers;
-    for (std::string& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
 }
 
 std::filesystem::path& LogPath()
@@ -93,8 +85,8 @@ pid_t Start(const std::filesystem::path& program, const std::vector<std::string>
     std::vector<std::string> argv{"wine", program.string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = ChildEnvironment(variables);
-    std::vector<char*> argvPointers = Pointers(argv);
-    std::vector<char*> environmentPointers = Pointers(environment);
+    std::vector<char*> argvPointers = ExecArray(argv);
+    std::vector<char*> environmentPointers = ExecArray(environment);
 
     posix_spawn_file_actions_t streams;
     posix_spawn_file_actions_init(&streams);
