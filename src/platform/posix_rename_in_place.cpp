@@ -19,10 +19,10 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "platform/posix_handles.h"
 
@@ -64,10 +64,15 @@ Writers LeaseTest(const char* path, const struct stat& expected)
     return answer;
 }
 
+// Room for "/proc/<pid>/fdinfo/<fd>" with any two directory entry names.
+using ProcPath = std::array<char, sizeof "/proc//fdinfo/" + 2 * NAME_MAX>;
+
 // True when /proc/<pid>/fdinfo/<fd> says the descriptor was opened for writing.
-bool IsOpenForWriting(const std::string& fdinfoPath)
+bool IsOpenForWriting(const char* process, const char* descriptor)
 {
-    FILE* info = std::fopen(fdinfoPath.c_str(), "re");
+    ProcPath path{};
+    std::snprintf(path.data(), path.size(), "/proc/%s/fdinfo/%s", process, descriptor);
+    FILE* info = std::fopen(path.data(), "re");
     if (info == nullptr) {
         return false;
     }
@@ -84,10 +89,11 @@ bool IsOpenForWriting(const std::string& fdinfoPath)
     return writing;
 }
 
-bool ProcessWritesFile(const std::string& processDir, const struct stat& file)
+bool ProcessWritesFile(const char* process, const struct stat& file)
 {
-    const std::string fdDir = processDir + "/fd";
-    DIR* descriptors = opendir(fdDir.c_str());
+    ProcPath fdDir{};
+    std::snprintf(fdDir.data(), fdDir.size(), "/proc/%s/fd", process);
+    DIR* descriptors = opendir(fdDir.data());
     if (descriptors == nullptr) {
         return false;  // gone, or not ours to inspect
     }
@@ -100,7 +106,7 @@ bool ProcessWritesFile(const std::string& processDir, const struct stat& file)
             target.st_dev != file.st_dev || target.st_ino != file.st_ino) {
             continue;
         }
-        if (IsOpenForWriting(processDir + "/fdinfo/" + entry->d_name)) {
+        if (IsOpenForWriting(process, entry->d_name)) {
             writes = true;
             break;
         }
@@ -115,13 +121,14 @@ Writers ScanOtherProcesses(const struct stat& file)
     if (processes == nullptr) {
         return Writers::Unknown;
     }
-    const std::string self = std::to_string(getpid());
+    ProcPath self{};
+    std::snprintf(self.data(), self.size(), "%ld", static_cast<long>(getpid()));
     Writers answer = Writers::None;
     while (const dirent* entry = readdir(processes)) {
-        if (!IsAllDigits(entry->d_name) || self == entry->d_name) {
+        if (!IsAllDigits(entry->d_name) || std::strcmp(self.data(), entry->d_name) == 0) {
             continue;
         }
-        if (ProcessWritesFile(std::string("/proc/") + entry->d_name, file)) {
+        if (ProcessWritesFile(entry->d_name, file)) {
             answer = Writers::Some;
             break;
         }
