@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "job/ascii_case.h"
+
 namespace {
 
 // Appends to a fixed buffer, always leaving room for the NUL; remembers
@@ -28,11 +30,6 @@ struct Output {
         }
     }
 };
-
-char UpperAscii(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool HasBlank(const char* text)
 {

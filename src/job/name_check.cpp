@@ -2,34 +2,12 @@
 
 #include <string_view>
 
+#include "job/ascii_case.h"
+
 namespace {
 
 constexpr std::string_view NeverCarried = "\"\\";
 constexpr std::string_view InterpreterSpecial = "&|<>^()%!";
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix)
-{
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - suffix.size());
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        if (LowerAscii(tail[i]) != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view lower)
-{
-    return text.size() == lower.size() && EndsWithIgnoringCase(text, lower);
-}
 
 // Whether `program`, as Windows would open it, is a batch file or the command
 // interpreter itself. Windows drops trailing dots and blanks from a file name

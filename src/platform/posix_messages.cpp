@@ -8,7 +8,8 @@
 // Once a quit signal has come, the queue holds a WM_QUIT for good. The wait
 // for a running job takes every message off without effect; a quit that it
 // took would otherwise be lost, and a SIGTERM that arrives during a job must
-// still end the tool: so it does, at the next idle moment, after that job.
+// still end the tool: so it does, at the next idle moment, once the pass
+// that the job belongs to is over.
 
 #include <fcntl.h>
 #include <poll.h>

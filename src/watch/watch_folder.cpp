@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "job/ascii_case.h"
 #include "job/run_job.h"
 #include "platform/platform.h"
 #include "watch/show_system_error.h"
@@ -24,24 +25,6 @@ constexpr DWORD NotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE
 constexpr unsigned PassesBeforePacing = 2;
 
 enum class PassEnd { Idle, Stop };
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsStopMarker(std::string_view name)
-{
-    if (name.size() != StopMarker.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (LowerAscii(name[i]) != StopMarker[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Takes at most one message off the queue; true when it was the quit message.
 bool TakeQuitMessage()
@@ -75,7 +58,7 @@ PassEnd ExamineEntry(const Settings& settings, const char* name)
                                      settings.Dirname.data(), PathSeparator, name);
     const bool pathFits = length >= 0 && static_cast<std::size_t>(length) < fullPath.size();
 
-    if (IsStopMarker(name)) {
+    if (EqualsIgnoringCase(name, StopMarker)) {
         Sleep(StopPauseMs);
         if (pathFits) {
             DeleteFileA(fullPath.data());
